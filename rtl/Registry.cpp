@@ -1,0 +1,1 @@
+// The registry accessor of the runtime (read-only).
