@@ -11,6 +11,8 @@ vp_wine_setup() {
   export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
   vp_wine wineboot -i >/dev/null 2>&1
   vp_wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+  # Programs started later bring up the desktop with the display they are given.
+  /usr/lib/wine/wineserver -w
 }
 
 # Runs a 64-bit Windows program in the prepared environment, under code page 932.
