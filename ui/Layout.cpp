@@ -118,7 +118,7 @@ private:
                 auto comma = inner.find(',', start);
                 std::string item = Trim(inner.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
                 if (!item.empty()) value.items.push_back(item);
-                else if (comma != std::string::npos) Fail(line, "empty set item");
+                else if (!Trim(inner).empty()) Fail(line, "empty set item");
                 if (comma == std::string::npos) break;
                 start = comma + 1;
             }
