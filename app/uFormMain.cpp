@@ -2,6 +2,7 @@
 // the folder chooser.
 #include "app/uFormMain.h"
 
+#include "app/FolderChooser.h"
 #include "app/Texts.h"
 #include "package/PatchPackage.h"
 #include "package/Ttinycnf.h"
@@ -77,7 +78,12 @@ void TFormMain::actCancelExecute(TObject*) { Close(); }
 
 void TFormMain::lblChangePathClick(TObject*) { actChangePath->Execute(); }
 
-void TFormMain::actChangePathExecute(TObject*) {}
+void TFormMain::actChangePathExecute(TObject*) {
+    const std::string title = StringReplace(texts::kChooserTitle, "%s", gameTitle, 0);
+    const std::string initial = edtTargetDir->Text();  // stays valid while the dialog runs
+    const std::string chosen = BrowseForFolder(WindowHandle(), nullptr, title.c_str(), initial.c_str());
+    if (!chosen.empty()) edtTargetDir->SetText(IncludeTrailingPathDelimiter(chosen));
+}
 
 void TFormMain::actStartExecute(TObject*) {
     actStart->SetEnabled(false);
