@@ -24,3 +24,12 @@ vp_wine_stop() {
   [[ -n ${WINEPREFIX:-} ]] && /usr/lib/wine/wineserver -k 2>/dev/null || true
   [[ -n ${VP_WINE_DIR:-} ]] && rm -rf "$VP_WINE_DIR"
 }
+
+# A display number that no X server uses.
+vp_free_display() {
+  local n
+  for n in $(seq 90 199); do
+    [[ -e /tmp/.X$n-lock || -e /tmp/.X11-unix/X$n ]] || { echo "$n"; return; }
+  done
+  return 1
+}
