@@ -4,6 +4,7 @@
 
 #include "app/FolderChooser.h"
 #include "app/Texts.h"
+#include "lib/Tqmfile.h"
 #include "package/PatchPackage.h"
 #include "package/Ttinycnf.h"
 #include "rtl/SysUtils.h"
@@ -62,10 +63,19 @@ void TFormMain::FormCreate(TObject*) {
     if (!cnf->GetList("%OutFiles", *outFiles) && patchType == 1) ShowMessage(texts::kOutFilesMissing);
 }
 
-bool TFormMain::DetectTargetDirectory(const std::string&) {
-    // The detection from the Start-menu shortcut is not built yet: start-up goes on as if the
-    // script named no shortcut.
-    return true;
+bool TFormMain::DetectTargetDirectory(const std::string& linkPath) {
+    auto locator = std::make_unique<TqmFile>();
+    std::string foundPath;
+    std::uint32_t diagnostics = 0;
+    char targetPath[os::kMaxPath] = {};
+    os::FindData findData{};
+    if (locator->FindProgramShortcut(linkPath, foundPath, diagnostics) &&
+        locator->ResolveShortcut(foundPath.c_str(), targetPath, findData)) {
+        edtTargetDir->SetText(IncludeTrailingPathDelimiter(ExtractFilePath(targetPath)));
+        return true;
+    }
+    ShowMessage(texts::kShortcutMissingBefore + linkPath + texts::kShortcutMissingAfter);
+    return false;
 }
 
 void TFormMain::FormPaint(TObject*) {

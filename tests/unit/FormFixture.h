@@ -12,7 +12,9 @@
 #include "app/Texts.h"
 #include "app/uFormMain.h"
 #include "rtl/fake/FakeFiles.h"
+#include "rtl/fake/FakeRegistry.h"
 #include "rtl/fake/FakeResources.h"
+#include "rtl/fake/FakeShell.h"
 #include "ui/headless/Headless.h"
 
 inline std::string ReadFileBytes(const std::string& path) {
@@ -28,6 +30,12 @@ inline const std::string& LayoutResource() {
     return layout;
 }
 
+// The per-user Programs folder of the in-memory machine, and the sample game's place.
+inline const std::string kUserPrograms = "C:\\Users\\player\\Start Menu\\Programs";
+inline const std::string kSampleShortcut = "Miraldo\\Sorvane\\Sorvane.lnk";
+inline const std::string kSampleGame = "C:\\Games\\Sorvane\\Sorvane.exe";
+constexpr int kCsidlPrograms = os::kCsidlPrograms;
+
 inline const std::string kCancelCaption = "\x92\x86\x8E\x7E(&C)";                  // 中止(&C)
 inline const std::string kStartCaption = "\x8F\x43\x90\xB3\x8A\x4A\x8E\x6E(&S)";  // 修正開始(&S)
 
@@ -36,6 +44,11 @@ protected:
     void SetUp() override {
         headless::Reset();
         fake::FileSystem::Get().Reset();
+        fake::Registry::Get().Reset();
+        fake::Shell::Get().Reset();
+        fake::Shell::Get().SetFolder(kCsidlPrograms, kUserPrograms);
+        // The sample game is installed, with its shortcut in the per-user Programs folder.
+        InstallShortcut(kUserPrograms + "\\" + kSampleShortcut, kSampleGame);
         auto& res = fake::Resources::Get();
         res.Clear();
         res.Set("TFORMMAIN", "#10", LayoutResource());
@@ -43,6 +56,9 @@ protected:
     }
     void TearDown() override { app.reset(); }
 
+    static void InstallShortcut(const std::string& path, const std::string& target) {
+        fake::FileSystem::Get().AddFile(path, fake::Shell::ShortcutFile(target));
+    }
     static fake::Resources& resources() { return fake::Resources::Get(); }
     static fake::FileSystem& files() { return fake::FileSystem::Get(); }
     static headless::Screen& screen() { return headless::Get(); }

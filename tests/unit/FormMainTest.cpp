@@ -39,7 +39,7 @@ TEST_F(FormTest, TheLayout) {
     } controls[] = {
         {form.lblTargetDir, 8, 240, 105, 12, -1,
          "\x8F\x43\x90\xB3\x91\xCE\x8F\xDB\x83\x66\x83\x42\x83\x8C\x83\x4E\x83\x67\x83\x8A"},  // 修正対象ディレクトリ
-        {form.edtTargetDir, 8, 256, 473, 20, 2, ""},
+        {form.edtTargetDir, 8, 256, 473, 20, 2, "C:\\Games\\Sorvane\\"},
         {form.Label1, 8, 280, 291, 12, -1,
          // ↑このパスが自動検索されましたが、間違っている場合は
          "\x81\xAA\x82\xB1\x82\xCC\x83\x70\x83\x58\x82\xAA\x8E\xA9\x93\xAE\x8C\x9F\x8D\xF5\x82\xB3\x82\xEA\x82\xDC"
