@@ -342,7 +342,8 @@ class WinePrefix:
         self.run("regedit", "/S", self.winpath(reg), check=True)
 
     def make_shortcut(self, lnk: Path, target: str, workdir: str = "", arguments: str = ""):
-        """Saves a real .lnk at the Unix path lnk pointing at the Windows path target."""
+        """Saves a real .lnk at the Unix path lnk pointing at the Windows path target; a target
+        "::{CLSID}" makes a shortcut to that shell folder, which has no file-system path."""
         lnk.parent.mkdir(parents=True, exist_ok=True)
         args = [self.winpath(lnk), target]
         if workdir or arguments:
@@ -531,6 +532,16 @@ class Driver:
 
     def tree_select(self, hwnd: int, *texts: str) -> dict:
         return self.command("tree-select", hwnd, *texts)
+
+    # ---- other programs ----
+
+    def hold(self, path: Path | str):
+        """Keeps a file (Unix or Windows path) open without sharing, as a running game would,
+        until release() or the driver's end."""
+        self.command("hold", path if isinstance(path, str) else self.prefix.winpath(path))
+
+    def release(self, path: Path | str):
+        self.command("release", path if isinstance(path, str) else self.prefix.winpath(path))
 
     def close_driver(self):
         """Ends the driver (which ends a program still running)."""

@@ -51,6 +51,26 @@ bool toAnsi(const wchar_t* wide, std::string& out)
     return true;
 }
 
+struct IdListFree {
+    void operator()(ITEMIDLIST* list) const { CoTaskMemFree(list); }
+};
+using IdList = std::unique_ptr<ITEMIDLIST, IdListFree>;
+
+// The identifier list that the desktop folder makes of a name.
+HRESULT parseShellName(const wchar_t* name, IdList& out)
+{
+    IShellFolder* rawDesktop = nullptr;
+    HRESULT hr = SHGetDesktopFolder(&rawDesktop);
+    if (FAILED(hr))
+        return hr;
+    ComPtr<IShellFolder> desktop(rawDesktop);
+    std::wstring text = name;
+    ITEMIDLIST* list = nullptr;
+    hr = desktop->ParseDisplayName(nullptr, nullptr, text.data(), nullptr, &list, nullptr);
+    out.reset(list);
+    return hr;
+}
+
 int failWith(const char* what, HRESULT result)
 {
     fprintf(stderr, "mklink: %s failed (0x%08lx)\n", what, static_cast<unsigned long>(result));
@@ -59,7 +79,8 @@ int failWith(const char* what, HRESULT result)
 
 }  // namespace
 
-// mklink <shortcut.lnk> <target> [working directory] [arguments]: Windows paths.
+// mklink <shortcut.lnk> <target> [working directory] [arguments]: Windows paths; a target that
+// begins with "::" names a shell namespace item ("::{CLSID}") instead of a file.
 int wmain(int argc, wchar_t** argv)
 {
     if (argc < 3 || argc > 5) {
@@ -84,8 +105,17 @@ int wmain(int argc, wchar_t** argv)
     if (FAILED(hr))
         return failWith("CoCreateInstance(ShellLink)", hr);
     ComPtr<IShellLinkA> link(rawLink);
-    if (FAILED(hr = link->SetPath(texts[1].c_str())))
+    if (texts[1].rfind("::", 0) == 0) {
+        // A shell namespace item such as "::{CLSID}": the shortcut holds only its identifier
+        // list, with no file-system path (Wine's SetPath would keep the text as a path).
+        IdList item;
+        if (FAILED(hr = parseShellName(argv[2], item)))
+            return failWith("IShellFolder::ParseDisplayName", hr);
+        if (FAILED(hr = link->SetIDList(item.get())))
+            return failWith("IShellLinkA::SetIDList", hr);
+    } else if (FAILED(hr = link->SetPath(texts[1].c_str()))) {
         return failWith("IShellLinkA::SetPath", hr);
+    }
     if (!texts[2].empty() && FAILED(hr = link->SetWorkingDirectory(texts[2].c_str())))
         return failWith("IShellLinkA::SetWorkingDirectory", hr);
     if (!texts[3].empty() && FAILED(hr = link->SetArguments(texts[3].c_str())))

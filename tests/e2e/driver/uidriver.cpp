@@ -1111,6 +1111,34 @@ std::string cmdSync(Target& target, const Args& args)
     return JsonObject().flag("ok", true).done();
 }
 
+// Files that the driver holds open without sharing, as another program might: until release,
+// or the driver's end.
+std::map<std::wstring, UniqueHandle>& heldFiles()
+{
+    static std::map<std::wstring, UniqueHandle> files;
+    return files;
+}
+
+// hold <path>: opens an existing file with no sharing, so that other programs cannot open it.
+std::string cmdHold(Target&, const Args& args)
+{
+    std::wstring path = fromUtf8(args.at(1));
+    if (heldFiles().count(path))
+        fail("already held: " + args.at(1));
+    UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    if (file.get() == INVALID_HANDLE_VALUE)
+        fail(lastErrorText("CreateFile"));
+    heldFiles().emplace(path, std::move(file));
+    return JsonObject().flag("held", true).done();
+}
+
+std::string cmdRelease(Target&, const Args& args)
+{
+    if (!heldFiles().erase(fromUtf8(args.at(1))))
+        fail("not held: " + args.at(1));
+    return JsonObject().flag("released", true).done();
+}
+
 std::string cmdKill(Target& target, const Args&)
 {
     target.kill();
@@ -1125,6 +1153,7 @@ const std::map<std::string, Command> kCommands = {
     {"wait-gone", cmdWaitGone}, {"press", cmdPress}, {"click", cmdClick}, {"close", cmdClose},
     {"syscommand", cmdSyscommand}, {"key", cmdKey}, {"cursor", cmdCursor}, {"color", cmdColor},
     {"tree", cmdTree}, {"tree-select", cmdTreeSelect}, {"sync", cmdSync}, {"kill", cmdKill},
+    {"hold", cmdHold}, {"release", cmdRelease},
 };
 
 std::string execute(Target& target, const std::string& line)
