@@ -37,6 +37,40 @@ public:
     virtual void Commit() = 0;
 };
 
+// The part of an output file that both systems share: small pieces (headers, padding) are
+// gathered in a buffer, large ones go straight to the file through WriteAll.
+class BufferedOutputFile : public OutputFile {
+public:
+    void Write(const void* data, std::size_t count) override {
+        const auto* p = static_cast<const char*>(data);
+        if (buffer_.size() + count > kBuffer || count >= kDirect) Flush();
+        if (count >= kDirect) {
+            WriteAll(p, count);
+        } else {
+            buffer_.insert(buffer_.end(), p, p + count);
+        }
+        position_ += count;
+    }
+    std::uint64_t Position() const override { return position_; }
+
+protected:
+    BufferedOutputFile() { buffer_.reserve(kBuffer); }
+    // Writes every byte at the file's position; throws PackError when it cannot.
+    virtual void WriteAll(const char* p, std::size_t count) = 0;
+    void Flush() {
+        WriteAll(buffer_.data(), buffer_.size());
+        buffer_.clear();
+    }
+    // Counts bytes that reached the file some other way.
+    void Advance(std::uint64_t count) { position_ += count; }
+
+private:
+    static constexpr std::size_t kBuffer = 1 << 18;
+    static constexpr std::size_t kDirect = 1 << 16;
+    std::vector<char> buffer_;
+    std::uint64_t position_ = 0;
+};
+
 // Creates the folder and the folders above it; throws PackError when that fails.
 void CreateDirectories(const std::string& path);
 // True when the folder has no entries (or does not exist).

@@ -90,13 +90,12 @@ private:
     mutable Fd fd_;
 };
 
-class PosixOutputFile : public OutputFile {
+class PosixOutputFile : public BufferedOutputFile {
 public:
     PosixOutputFile(std::string path, bool program) : path_(std::move(path)) {
         temp_ = path_ + ".velkinpack-" + std::to_string(::getpid());
         fd_.Reset(::open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, program ? 0777 : 0666));
         if (fd_.Get() < 0) throw PackError("cannot create " + temp_ + ": " + Reason());
-        buffer_.reserve(kBuffer);
     }
     ~PosixOutputFile() override {
         if (!committed_) {
@@ -105,25 +104,12 @@ public:
         }
     }
 
-    void Write(const void* data, std::size_t count) override {
-        const auto* p = static_cast<const char*>(data);
-        if (buffer_.size() + count > kBuffer || count >= kDirect) Flush();
-        if (count >= kDirect) {
-            WriteAll(p, count);
-        } else {
-            buffer_.insert(buffer_.end(), p, p + count);
-        }
-        position_ += count;
-    }
-
     void WriteAt(std::uint64_t offset, const void* data, std::size_t count) override {
         Flush();
         if (::pwrite(fd_.Get(), data, count, static_cast<off_t>(offset)) != static_cast<ssize_t>(count)) {
             throw PackError("cannot write " + temp_ + ": " + Reason());
         }
     }
-
-    std::uint64_t Position() const override { return position_; }
 
     // A large copy from a file goes through the kernel on a second thread (copy_file_range,
     // as cp copies), while this thread reads the same bytes for the observer: the sum then
@@ -144,7 +130,7 @@ public:
         copier.join();
         if (readFailure) std::rethrow_exception(readFailure);
         if (!copyFailure.empty()) throw PackError(copyFailure);
-        position_ += count;
+        Advance(count);
     }
 
     void Commit() override {
@@ -158,9 +144,6 @@ public:
     }
 
 private:
-    // Small pieces (headers, padding) are gathered; large ones go straight to the file.
-    static constexpr std::size_t kBuffer = 1 << 18;
-    static constexpr std::size_t kDirect = 1 << 16;
     static constexpr std::uint64_t kKernelCopyMin = 4u << 20;
 
     // Appends the range at the file's position; the error text, or empty on success.
@@ -197,11 +180,7 @@ private:
         return {};
     }
 
-    void Flush() {
-        WriteAll(buffer_.data(), buffer_.size());
-        buffer_.clear();
-    }
-    void WriteAll(const char* p, std::size_t count) {
+    void WriteAll(const char* p, std::size_t count) override {
         while (count != 0) {
             const ssize_t put = ::write(fd_.Get(), p, count);
             if (put < 0 && errno == EINTR) continue;
@@ -213,8 +192,6 @@ private:
 
     std::string path_, temp_;
     Fd fd_;
-    std::vector<char> buffer_;
-    std::uint64_t position_ = 0;
     bool committed_ = false;
 };
 

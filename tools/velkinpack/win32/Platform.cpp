@@ -102,29 +102,17 @@ private:
     mutable Handle handle_;
 };
 
-class WinOutputFile : public OutputFile {
+class WinOutputFile : public BufferedOutputFile {
 public:
     explicit WinOutputFile(std::string path) : path_(std::move(path)) {
         temp_ = path_ + ".velkinpack-" + std::to_string(GetCurrentProcessId());
         handle_.Reset(CreateFileW(Wide(temp_).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!handle_.Valid()) throw PackError("cannot create " + temp_ + ": " + Reason());
-        buffer_.reserve(kBuffer);
     }
     ~WinOutputFile() override {
         if (committed_) return;
         handle_.Close();
         DeleteFileW(Wide(temp_).c_str());
-    }
-
-    void Write(const void* data, std::size_t count) override {
-        const auto* p = static_cast<const char*>(data);
-        if (buffer_.size() + count > kBuffer || count >= kDirect) Flush();
-        if (count >= kDirect) {
-            WriteAll(p, count);
-        } else {
-            buffer_.insert(buffer_.end(), p, p + count);
-        }
-        position_ += count;
     }
 
     void WriteAt(std::uint64_t offset, const void* data, std::size_t count) override {
@@ -137,8 +125,6 @@ public:
         if (!SetFilePointerEx(handle_.Get(), at, nullptr, FILE_END)) throw PackError("cannot write " + temp_ + ": " + Reason());
     }
 
-    std::uint64_t Position() const override { return position_; }
-
     void Commit() override {
         Flush();
         if (!handle_.Close()) throw PackError("cannot write " + temp_ + ": " + Reason());
@@ -149,15 +135,8 @@ public:
     }
 
 private:
-    // Small pieces (headers, padding) are gathered; large ones go straight to the file.
-    static constexpr std::size_t kBuffer = 1 << 18;
-    static constexpr std::size_t kDirect = 1 << 16;
 
-    void Flush() {
-        WriteAll(buffer_.data(), buffer_.size());
-        buffer_.clear();
-    }
-    void WriteAll(const char* p, std::size_t count) {
+    void WriteAll(const char* p, std::size_t count) override {
         while (count != 0) {
             DWORD put = 0;
             const DWORD want = static_cast<DWORD>(std::min<std::size_t>(count, 1u << 30));
@@ -169,8 +148,6 @@ private:
 
     std::string path_, temp_;
     Handle handle_;
-    std::vector<char> buffer_;
-    std::uint64_t position_ = 0;
     bool committed_ = false;
 };
 
